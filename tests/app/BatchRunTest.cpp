@@ -331,6 +331,16 @@ TEST_F(BatchRun, TextGrowingPastTheCapacityIsAnError)
     EXPECT_EQ(Form->Memo1.DocumentText(), "aab");
 }
 
+TEST_F(BatchRun, PageLargerThanTheCapacityGetsNoOutput)
+{
+    Pages({{"a.htm", "small"}, {"b.htm", "far too large"}, {"c.htm", "tiny"}});
+    Start(8);
+    Type(1, "a", "A");
+    EXPECT_EQ(Press(), (std::vector<std::string>{"文字列の大きさが ﾒﾓ の制限を越えました."}));
+    EXPECT_EQ(Outputs(), (TFiles{{"c.htm", "tiny\r\n"}}));
+    EXPECT_EQ(Status(), Wait);
+}
+
 TEST_F(BatchRun, NoSourceIsReachedThroughALink)
 {
     struct Case {
