@@ -35,18 +35,22 @@ TFiles Snapshot(const std::filesystem::path& root, bool skipNewFile)
     return files;
 }
 
-// The run's fixture: a working folder with a few pages, whose bytes must be the same after the
-// test as before it, whatever the test did.
-class BatchRun : public ::testing::Test {
-protected:
-    void SetUp() override { SetSystemCodePage(TCodePage::FromCodeset("UTF-8")); }
-
-    void TearDown() override
+// One start of the program in a fresh working folder. The pages' bytes must be the same when it
+// ends as when the program started, whatever the run did, and no wait cursor may be left.
+class TProgramRun {
+public:
+    TProgramRun() { SetSystemCodePage(TCodePage::FromCodeset("UTF-8")); }
+    ~TProgramRun()
     {
+        Form.reset();
         Here.reset();
-        EXPECT_EQ(Snapshot(Dir.Path(), true), Sources) << "a source file changed";
+        if (Started) {
+            EXPECT_EQ(Snapshot(Dir.Path(), true), Sources) << "a source file changed";
+        }
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor was left behind";
     }
+    TProgramRun(const TProgramRun&) = delete;
+    TProgramRun& operator=(const TProgramRun&) = delete;
 
     void Pages(const TFiles& pages)
     {
@@ -58,6 +62,7 @@ protected:
     TForm1& Start(std::size_t capacity = TDocumentBuffer::DefaultCapacity)
     {
         Sources = Snapshot(Dir.Path(), true);
+        Started = true;
         Here = std::make_unique<TChdir>(Dir.Path());
         Form = std::make_unique<TForm1>(nullptr, capacity);
         Form->show();
@@ -100,6 +105,9 @@ protected:
         return texts;
     }
 
+    // A page the test itself removed after start-up is no change of the program's.
+    void Removed(const std::string& name) { Sources.erase(name); }
+
     TFiles Outputs() const
     {
         if (!std::filesystem::is_directory(Dir / "NewFile"))
@@ -110,10 +118,15 @@ protected:
     std::string Status() const { return Form->Label6->text().toStdString(); }
 
     TTempDir Dir;
-    TFiles Sources;
-    std::unique_ptr<TChdir> Here;
     std::unique_ptr<TForm1> Form;
+
+private:
+    TFiles Sources;
+    bool Started = false;
+    std::unique_ptr<TChdir> Here;
 };
+
+class BatchRun : public ::testing::Test, public TProgramRun {};
 
 const std::string Wait = "Plaese wait a moment .....";
 const std::string Done = "New File OK. See you again.";
@@ -150,28 +163,20 @@ TEST_F(BatchRun, NoCompleteRowChangesNothingButTheButton)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        TTempDir dir;
-        WriteBytes(dir / "a.htm", "a");
-        TChdir here(dir.Path());
-        TForm1 form;
-        form.show();
-        if (c.Row > 0) {
-            QLineEdit* boxes[] = {form.Edit1, form.Edit2, form.Edit3,
-                                  form.Edit4, form.Edit5, form.Edit6};
-            QTest::keyClicks(boxes[2 * (c.Row - 1)], c.Search);
-            QTest::keyClicks(boxes[2 * (c.Row - 1) + 1], c.Replacement);
-        }
-        TBoxWatcher watcher;
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        EXPECT_TRUE(watcher.Seen().empty());
+        TProgramRun run;
+        run.Pages({{"a.htm", "a"}});
+        TForm1& form = run.Start();
+        if (c.Row > 0)
+            run.Type(c.Row, c.Search, c.Replacement);
+        EXPECT_TRUE(run.Press().empty());
         EXPECT_FALSE(form.Button1->isEnabled());
-        EXPECT_EQ(form.Label6->text().toStdString(), "HTML File Count : 1");
+        EXPECT_EQ(run.Status(), "HTML File Count : 1");
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(std::filesystem::exists(dir / "NewFile"));
+        EXPECT_FALSE(std::filesystem::exists(run.Dir / "NewFile"));
         EXPECT_EQ(form.Memo1.DocumentText(), "Memo1");
         // A second press is impossible: the button stays disabled.
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        EXPECT_FALSE(std::filesystem::exists(dir / "NewFile"));
+        run.Press();
+        EXPECT_FALSE(std::filesystem::exists(run.Dir / "NewFile"));
     }
 }
 
@@ -204,29 +209,16 @@ TEST_F(BatchRun, OutputFolderCases)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        TTempDir dir;
-        WriteBytes(dir / "a.htm", "a");
-        WriteBytes(dir / "c.htm", "c");
-        c.Prepare(dir);
-        TChdir here(dir.Path());
-        TForm1 form;
-        form.show();
-        QTest::keyClicks(form.Edit1, "a");
-        QTest::keyClicks(form.Edit2, "b");
-        TBoxWatcher watcher;
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        std::vector<std::string> errors;
-        for (const auto& box : watcher.Seen())
-            errors.push_back(box.Text);
-        EXPECT_EQ(errors, c.Errors);
-        TFiles outputs;
-        if (std::filesystem::is_directory(dir / "NewFile"))
-            outputs = Snapshot(dir.Path() / "NewFile", false);
-        EXPECT_EQ(outputs, c.Outputs);
-        EXPECT_EQ(form.Label6->text().toStdString(), c.Errors.empty() ? Done : Wait);
-        EXPECT_EQ(ReadBytes(dir / "a.htm"), "a");
-        if (!std::filesystem::is_directory(dir / "NewFile")) {
-            EXPECT_EQ(ReadBytes(dir / "NewFile"), "not a folder");
+        TProgramRun run;
+        run.Pages({{"a.htm", "a"}, {"c.htm", "c"}});
+        c.Prepare(run.Dir);
+        run.Start();
+        run.Type(1, "a", "b");
+        EXPECT_EQ(run.Press(), c.Errors);
+        EXPECT_EQ(run.Outputs(), c.Outputs);
+        EXPECT_EQ(run.Status(), c.Errors.empty() ? Done : Wait);
+        if (!std::filesystem::is_directory(run.Dir / "NewFile")) {
+            EXPECT_EQ(ReadBytes(run.Dir / "NewFile"), "not a folder");
         }
     }
 }
@@ -294,24 +286,18 @@ TEST_F(BatchRun, AnErrorEndsTheRunWhereItStands)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        TTempDir dir;
-        WriteBytes(dir / "1one.htm", "one");
-        WriteBytes(dir / "2two.htm", "two");
-        WriteBytes(dir / "3three.htm", "three");
-        TChdir here(dir.Path());
-        TForm1 form;
-        form.show();
-        const auto holder = c.Break(dir);
-        QTest::keyClicks(form.Edit1, "e");
-        QTest::keyClicks(form.Edit2, "E");
-        TBoxWatcher watcher;
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        ASSERT_EQ(watcher.Seen().size(), 1u);
-        EXPECT_EQ(watcher.Seen()[0].Text, c.Error);
-        EXPECT_EQ(Snapshot(dir.Path() / "NewFile", false), c.Outputs);
+        TProgramRun run;
+        run.Pages({{"1one.htm", "one"}, {"2two.htm", "two"}, {"3three.htm", "three"}});
+        TForm1& form = run.Start();
+        const auto holder = c.Break(run.Dir);
+        if (!std::filesystem::exists(run.Dir / "2two.htm"))
+            run.Removed("2two.htm");
+        run.Type(1, "e", "E");
+        EXPECT_EQ(run.Press(), std::vector<std::string>{c.Error});
+        EXPECT_EQ(run.Outputs(), c.Outputs);
         // The status keeps the wait text, the cursor is back, the button stays off, and the
-        // window still takes input.
-        EXPECT_EQ(form.Label6->text().toStdString(), Wait);
+        // window still takes input and closes.
+        EXPECT_EQ(run.Status(), Wait);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(form.Button1->isEnabled());
         QTest::keyClicks(form.Edit3, "still");
@@ -346,43 +332,33 @@ TEST_F(BatchRun, NoSourceIsReachedThroughALink)
     struct Case {
         const char* What;
         std::function<void(const TTempDir&)> Prepare;
-        std::string Error;
     };
     const Case cases[] = {
         {"NewFile is a link to the working folder",
          [](const TTempDir& d) {
              std::filesystem::create_directory_symlink(d.Path(), d / "NewFile");
-         },
-         "ﾌｧｲﾙ ./NewFile/b.htm を作成できません."},
+         }},
         {"a hard link in NewFile to a source",
          [](const TTempDir& d) {
              std::filesystem::create_directory(d / "NewFile");
              std::filesystem::create_hard_link(d / "b.htm", d / "NewFile/b.htm");
-         },
-         "ﾌｧｲﾙ ./NewFile/b.htm を作成できません."},
+         }},
         {"a symbolic link in NewFile",
          [](const TTempDir& d) {
              std::filesystem::create_directory(d / "NewFile");
              std::filesystem::create_symlink(d / "a.htm", d / "NewFile/b.htm");
-         },
-         "ﾌｧｲﾙ ./NewFile/b.htm を作成できません."},
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        TTempDir dir;
-        WriteBytes(dir / "a.htm", "aaa");
-        WriteBytes(dir / "b.htm", "bab");
-        c.Prepare(dir);
-        TChdir here(dir.Path());
-        TForm1 form;
-        QTest::keyClicks(form.Edit1, "a");
-        QTest::keyClicks(form.Edit2, "X");
-        TBoxWatcher watcher;
-        QTest::mouseClick(form.Button1, Qt::LeftButton);
-        ASSERT_EQ(watcher.Seen().size(), 1u);
-        EXPECT_EQ(watcher.Seen()[0].Text, c.Error);
-        EXPECT_EQ(ReadBytes(dir / "a.htm"), "aaa");
-        EXPECT_EQ(ReadBytes(dir / "b.htm"), "bab");
+        TProgramRun run;
+        run.Pages({{"a.htm", "aaa"}, {"b.htm", "bab"}});
+        c.Prepare(run.Dir);
+        run.Start();
+        run.Type(1, "a", "X");
+        EXPECT_EQ(run.Press(), std::vector<std::string>{"ﾌｧｲﾙ ./NewFile/b.htm を作成できません."});
+        EXPECT_EQ(ReadBytes(run.Dir / "a.htm"), "aaa");
+        EXPECT_EQ(ReadBytes(run.Dir / "b.htm"), "bab");
     }
 }
 
