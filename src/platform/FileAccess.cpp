@@ -70,7 +70,11 @@ TFileHandle OpenSourceFile(const AnsiString& name)
 {
     if (name.find('\0') != AnsiString::npos)
         RaiseOpenError(name);
-    // O_NONBLOCK so that a FIFO cannot stall the open; it is refused just below anyway.
+    // Opening a device can have effects of its own, and a FIFO could stall the open, so only
+    // what is a regular file already is opened, without blocking, and checked again once open.
+    struct stat before;
+    if (stat(name.c_str(), &before) != 0 || !S_ISREG(before.st_mode))
+        RaiseOpenError(name);
     TFileHandle file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.Fd() < 0)
         RaiseOpenError(name);
