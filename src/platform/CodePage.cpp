@@ -98,19 +98,72 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
+// Characters with no picture that would still let a name garble a message: C1 controls (NEL
+// breaks a line, CSI starts a terminal sequence), the line and paragraph separators, and the
+// controls that turn the writing direction, which can hide or reorder the rest of the line.
+bool GarblesWithoutPicture(char32_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || c == 0x2028 ||
+           c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The length of the valid UTF-8 sequence at text[i] (shortest form, at most U+10FFFF, no
+// surrogate) with its code point, or 0 where none begins.
+std::size_t DecodeUtf8At(const std::string& text, std::size_t i, char32_t& point)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length;
+    if (lead < 0x80) {
+        point = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    else
+        return 0;
+    if (text.size() - i < length)
+        return 0;
+    point = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto trail = static_cast<unsigned char>(text[i + k]);
+        if ((trail & 0xC0) != 0x80)
+            return 0;
+        point = (point << 6) | (trail & 0x3F);
+    }
+    static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return 0;
+    return length;
+}
+
 // Control characters would let a file name break a message into lines or hide parts of it;
-// show them as their pictures (U+2400 block) instead.
+// show them as their pictures (U+2400 block) instead, and what has no picture as U+FFFD. The
+// decoder's output is checked once more: glibc passes sequences beyond U+10FFFF on as they are.
 std::string ShowControls(const std::string& utf8)
 {
     std::string out;
     out.reserve(utf8.size());
-    for (unsigned char c : utf8) {
-        if (c < 0x20)
-            AppendUtf8(out, 0x2400 + c);
-        else if (c == 0x7F)
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t point = 0;
+        const std::size_t length = DecodeUtf8At(utf8, i, point);
+        if (length == 0) {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (point < 0x20)
+            AppendUtf8(out, 0x2400 + point);
+        else if (point == 0x7F)
             AppendUtf8(out, 0x2421);
+        else if (GarblesWithoutPicture(point))
+            AppendUtf8(out, 0xFFFD);
         else
-            out += static_cast<char>(c);
+            out.append(utf8, i, length);
+        i += length;
     }
     return out;
 }

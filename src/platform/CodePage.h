@@ -37,7 +37,9 @@ public:
     std::optional<AnsiString> FromUtf8(std::string_view utf8) const;
 
     // Code page bytes for display, as UTF-8. Never fails: what cannot be decoded becomes U+FFFD,
-    // and control characters become their visible pictures so a name cannot garble a message.
+    // and control characters become their visible pictures so a name cannot garble a message;
+    // those without a picture (C1 controls, line and paragraph separators, the controls of the
+    // writing direction) become U+FFFD as well.
     std::string ToDisplay(std::string_view bytes) const;
 
 private:

@@ -1,6 +1,7 @@
 #include "ReplaceEngine.h"
 
 #include "Exceptions.h"
+#include "Reference.h"
 
 #include <gtest/gtest.h>
 
@@ -184,39 +185,6 @@ TEST(ReplaceEngineTest, OccurrencesAtEveryOffsetOfALongText)
     }
 }
 
-// The rules as a user reads them, done literally: find from the first byte, erase, insert;
-// or, for a replacement holding its search text, one pass behind each inserted copy. The text
-// is checked against the capacity after every step.
-enum class TOutcome { Text, TooLarge, StepCap };
-
-constexpr int StepCap = 10000;
-
-TOutcome LiteralApply(AnsiString& text, const TPairText& pair, std::size_t capacity)
-{
-    const AnsiString& search = pair.search;
-    const AnsiString& replacement = pair.replacement;
-    if (replacement.find(search) != AnsiString::npos) {
-        std::size_t pos = 0;
-        while ((pos = text.find(search, pos)) != AnsiString::npos) {
-            text.replace(pos, search.size(), replacement);
-            if (text.size() > capacity)
-                return TOutcome::TooLarge;
-            pos += replacement.size();
-        }
-        return TOutcome::Text;
-    }
-    for (int step = 0; step < StepCap; ++step) {
-        const std::size_t pos = text.find(search);
-        if (pos == AnsiString::npos)
-            return TOutcome::Text;
-        text.erase(pos, search.size());
-        text.insert(pos, replacement);
-        if (text.size() > capacity)
-            return TOutcome::TooLarge;
-    }
-    return TOutcome::StepCap;
-}
-
 TEST(ReplaceEngineTest, AgreesWithTheLiteralRulesOnRandomCases)
 {
     std::mt19937 random(1234567);
@@ -246,9 +214,10 @@ TEST(ReplaceEngineTest, AgreesWithTheLiteralRulesOnRandomCases)
         const std::size_t capacity = text.size() + 200;
 
         AnsiString expected = text;
-        TOutcome outcome = TOutcome::Text;
-        for (auto row = rows.rbegin(); row != rows.rend() && outcome == TOutcome::Text; ++row)
-            outcome = LiteralApply(expected, *row, capacity);
+        TReferenceOutcome outcome = TReferenceOutcome::Text;
+        for (auto row = rows.rbegin(); row != rows.rend() && outcome == TReferenceOutcome::Text;
+             ++row)
+            outcome = ReferenceReplace(expected, row->search, row->replacement, capacity);
 
         std::optional<AnsiString> actual;
         try {
@@ -259,8 +228,8 @@ TEST(ReplaceEngineTest, AgreesWithTheLiteralRulesOnRandomCases)
         std::string trace = "text '" + text + "', rows";
         for (const TPairText& row : rows)
             trace += " '" + row.search + "'->'" + row.replacement + "'";
-        ASSERT_NE(outcome, TOutcome::StepCap) << trace << ": no end without growing";
-        if (outcome == TOutcome::TooLarge) {
+        ASSERT_NE(outcome, TReferenceOutcome::StepCap) << trace << ": no end without growing";
+        if (outcome == TReferenceOutcome::TooLarge) {
             ++tooLarge;
             ASSERT_FALSE(actual) << trace << ": the engine returned '" << *actual << "'";
         } else {

@@ -98,6 +98,8 @@ TEST(CodePage, DisplayNeverFails)
 {
     const TCodePage sjis = TCodePage::FromCodeset("CP932");
     const TCodePage utf8 = TCodePage::FromCodeset("UTF-8");
+    const TCodePage latin1 = TCodePage::FromCodeset("ISO-8859-1");
+    const TCodePage big5 = TCodePage::FromCodeset("BIG5");
     struct Case {
         const TCodePage& Page;
         std::string Bytes;
@@ -117,6 +119,18 @@ TEST(CodePage, DisplayNeverFails)
         {utf8, std::string("a\0b", 3),
          "a\xE2\x90\x80"
          "b"},
+        // Found by fuzzing: what has no picture but would still break the line, start a
+        // terminal sequence or turn the writing direction shows as U+FFFD.
+        {utf8, "a\xC2\x85z", "a\xEF\xBF\xBDz"},                           // NEL
+        {utf8, "a\xE2\x80\xA8z", "a\xEF\xBF\xBDz"},                       // line separator
+        {utf8, "a\xE2\x80\xAEmth.exe", "a\xEF\xBF\xBDmth.exe"},           // right-to-left
+        {utf8, "\xE2\x81\xA6x\xE2\x81\xA9", "\xEF\xBF\xBDx\xEF\xBF\xBD"}, // isolates
+        {latin1, "\x85\x9B\xE9", "\xEF\xBF\xBD\xEF\xBF\xBD\xC3\xA9"},
+        {big5, "\x80\xA4\x40", "\xEF\xBF\xBD\xE4\xB8\x80"},
+        // Beyond U+10FFFF: glibc's decoder lets it through, the display does not.
+        {utf8, "\xF6\xB0\xB0\xB0h", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDh"},
+        // Characters near those ranges stay as they are.
+        {utf8, "\xC2\xA0\xE2\x80\xA7\xE2\x80\xAF", "\xC2\xA0\xE2\x80\xA7\xE2\x80\xAF"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Bytes);
