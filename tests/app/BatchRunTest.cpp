@@ -1,6 +1,7 @@
 #include "BoxWatcher.h"
 #include "ChildProcess.h"
 #include "CodePage.h"
+#include "FolderWatch.h"
 #include "FormAccess.h"
 #include "TestFiles.h"
 
@@ -11,7 +12,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <map>
-#include <sys/inotify.h>
 
 namespace {
 
@@ -227,24 +227,12 @@ TEST_F(BatchRun, FilesGoLastListedFirstEachWholeBeforeTheNext)
 {
     Pages({{"1one.htm", "one"}, {"2two.htm", "two"}, {"3three.htm", "three"}});
     std::filesystem::create_directory(Dir / "NewFile");
-    const int watch = inotify_init1(IN_NONBLOCK);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, (Dir / "NewFile").c_str(), IN_CLOSE_WRITE | IN_OPEN), 0);
+    TFolderWatch watch(Dir / "NewFile", IN_CLOSE_WRITE | IN_OPEN);
     Start();
     Type(1, "o", "0");
     EXPECT_TRUE(Press().empty());
 
-    std::vector<std::string> events;
-    alignas(inotify_event) char buffer[4096];
-    for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
-        for (char* p = buffer; p < buffer + n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len > 0) // events of the folder itself carry no name
-                events.push_back(std::string(e->mask & IN_OPEN ? "open " : "done ") + e->name);
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    close(watch);
+    const std::vector<std::string> events = watch.Events();
     EXPECT_EQ(events,
               (std::vector<std::string>{"open 3three.htm", "done 3three.htm", "open 2two.htm",
                                         "done 2two.htm", "open 1one.htm", "done 1one.htm"}));

@@ -10,6 +10,7 @@
 #include "ErrorMessage.h"
 #include "Exceptions.h"
 #include "FileAccess.h"
+#include "FolderWatch.h"
 #include "FormAccess.h"
 #include "TestChild.h"
 #include "TestFiles.h"
@@ -25,12 +26,9 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
-#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -81,48 +79,6 @@ TTree Files(std::initializer_list<std::pair<const std::string, std::string>> fil
         tree[name] = "file " + bytes;
     return tree;
 }
-
-void MakeSocket(const std::string& path)
-{
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        throw std::runtime_error("cannot make a socket at " + path);
-    close(fd);
-}
-
-// The names of the entries of a folder that something opened while the watch was on.
-class TOpenWatch {
-public:
-    explicit TOpenWatch(const std::string& folder) : FFd(inotify_init1(IN_NONBLOCK))
-    {
-        if (FFd < 0 || inotify_add_watch(FFd, folder.c_str(), IN_OPEN) < 0)
-            throw std::runtime_error("cannot watch " + folder);
-    }
-    ~TOpenWatch() { close(FFd); }
-    TOpenWatch(const TOpenWatch&) = delete;
-    TOpenWatch& operator=(const TOpenWatch&) = delete;
-
-    std::vector<std::string> Opened()
-    {
-        std::vector<std::string> names;
-        alignas(inotify_event) char buffer[4096];
-        for (ssize_t n; (n = read(FFd, buffer, sizeof buffer)) > 0;) {
-            for (char* p = buffer; p < buffer + n;) {
-                const auto* e = reinterpret_cast<const inotify_event*>(p);
-                if (e->len > 0)
-                    names.emplace_back(e->name);
-                p += sizeof(inotify_event) + e->len;
-            }
-        }
-        return names;
-    }
-
-private:
-    int FFd;
-};
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool UnderAddressSanitizer = true;
@@ -355,7 +311,7 @@ TEST(Fault, ListedPagesChangingBetweenTheScanAndTheRun)
         c.Change(run);
         window.Type("a", "A");
         run.TakePicture();
-        TOpenWatch watch(run.Work);
+        TFolderWatch watch(run.Work);
         EXPECT_EQ(window.Press(), std::vector<std::string>{c.Error});
         EXPECT_EQ(run.Outputs(), c.Outputs);
         for (const auto& name : watch.Opened())
@@ -452,7 +408,7 @@ TEST(Fault, EntriesThatAreNeverOpened)
             TWindow& window = run.Start();
             window.Type("a", "A");
             run.TakePicture();
-            TOpenWatch watch(folder);
+            TFolderWatch watch(folder);
             if (inNewFile) {
                 EXPECT_EQ(window.Status(), "HTML File Count : 2");
                 EXPECT_EQ(window.Press(),

@@ -4,9 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
 namespace {
 
@@ -18,16 +16,6 @@ std::vector<std::string> Search(const std::string& pattern, std::uint32_t mask)
     while (search.Next(entry))
         names.push_back(entry.Name);
     return names;
-}
-
-void MakeSocket(const std::string& path)
-{
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    close(fd);
 }
 
 } // namespace

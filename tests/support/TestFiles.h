@@ -3,12 +3,15 @@
 // Small helpers for tests that work on real files: a temp folder that removes itself, and
 // whole-file reads and writes that bypass the code under test.
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 class TTempDir {
@@ -69,3 +72,16 @@ public:
 private:
     std::filesystem::path FOld;
 };
+
+// A socket entry at path, as a server would leave one.
+inline void MakeSocket(const std::string& path)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    if (!bound)
+        throw std::runtime_error("cannot make a socket at " + path);
+}
