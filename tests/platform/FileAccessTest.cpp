@@ -11,7 +11,6 @@
 
 namespace {
 
-
 std::string ReadThrough(const std::string& path)
 {
     const TFileHandle file = OpenSourceFile(path);
