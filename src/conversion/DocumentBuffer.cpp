@@ -15,7 +15,20 @@ void TDocumentBuffer::LoadDocument(const AnsiString& name)
     // Refused before the allocation, so a huge file cannot exhaust memory first.
     if (size > FCapacity)
         throw EInvalidOperation(Messages::MemoTooLarge);
-    AnsiString bytes(static_cast<std::size_t>(size), '\0');
+    // The cleared buffer lends its storage to the file's bytes: a batch then reads every page
+    // into memory the pages before it have used already, instead of new memory each time. Room
+    // beyond the bytes lets the line breaks grow in place. A buffer that holds a text keeps it
+    // until the load has succeeded.
+    AnsiString bytes;
+    if (FText.empty())
+        bytes.swap(FText);
+    const auto count = static_cast<std::size_t>(size);
+    if (bytes.capacity() < count + count / 16) {
+        // Too small: it goes first, so that the larger can take its place.
+        AnsiString().swap(bytes);
+        bytes.reserve(StorageFor(count, count / 16));
+    }
+    bytes.resize(count);
     ReadWhole(file, bytes.data(), bytes.size());
     AnsiString text = NormaliseLineBreaks(std::move(bytes), FLeadBytes);
     if (text.size() > FCapacity)
@@ -27,7 +40,15 @@ void TDocumentBuffer::LoadDocument(const AnsiString& name)
 
 void TDocumentBuffer::AddLine(const AnsiString& line)
 {
-    AddLine(AnsiString(line));
+    if (!FText.empty()) {
+        AddLine(AnsiString(line));
+        return;
+    }
+    // Into the buffer's own storage, sized once: no copy of the line that the buffer then
+    // takes over, and no second allocation for the line break.
+    FText.reserve(line.size() + 2);
+    FText.assign(line);
+    FText += "\r\n";
 }
 
 void TDocumentBuffer::AddLine(AnsiString&& line)

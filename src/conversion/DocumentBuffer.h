@@ -43,3 +43,15 @@ private:
     std::size_t FCapacity;
     AnsiString FText = "Memo1";
 };
+
+// The capacity to reserve for a text of `size` bytes that may grow by up to `growth` bytes in
+// place. With the terminating zero it comes to whole steps of 64 KiB, so the buffers that pages
+// of about the same size go through all have one size, and each can take the place the one
+// before it left in the heap rather than leave it behind as a hole. Never less than
+// size + growth; raises nothing.
+inline std::size_t StorageFor(std::size_t size, std::size_t growth) noexcept
+{
+    constexpr std::size_t step = std::size_t{64} << 10;
+    const std::size_t storage = size + growth + 1;
+    return storage + (step - storage % step) % step - 1;
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -79,19 +80,30 @@ std::size_t TReplacePair::Find(const char* bytes, std::size_t from, std::size_t 
     const std::size_t starts = size - m + 1;
     const __m128i firsts = _mm_set1_epi8(first);
     const __m128i lasts = _mm_set1_epi8(last);
+    // Bit i set where start p + i has the first and the last byte.
+    auto fits = [&](std::size_t p) {
+        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + p));
+        const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + p + m - 1));
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(heads, firsts), _mm_cmpeq_epi8(tails, lasts)))));
+    };
     std::size_t pos = from;
-    while (starts - pos >= 16) {
-        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
-        const __m128i tails =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos + m - 1));
-        const __m128i both =
-            _mm_and_si128(_mm_cmpeq_epi8(heads, firsts), _mm_cmpeq_epi8(tails, lasts));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(both));
-        while (mask != 0) {
+    // Four blocks a step: candidates are rare, and one test for all four keeps the loop short.
+    while (starts - pos >= 64) {
+        std::uint64_t mask =
+            fits(pos) | fits(pos + 16) << 16 | fits(pos + 32) << 32 | fits(pos + 48) << 48;
+        for (; mask != 0; mask &= mask - 1) {
             const std::size_t at = pos + static_cast<std::size_t>(std::countr_zero(mask));
             if (middleMatches(bytes + at + 1))
                 return at;
-            mask &= mask - 1;
+        }
+        pos += 64;
+    }
+    while (starts - pos >= 16) {
+        for (std::uint64_t mask = fits(pos); mask != 0; mask &= mask - 1) {
+            const std::size_t at = pos + static_cast<std::size_t>(std::countr_zero(mask));
+            if (middleMatches(bytes + at + 1))
+                return at;
         }
         pos += 16;
     }
@@ -149,24 +161,44 @@ AnsiString TReplacePair::ApplyUntilGone(AnsiString text, std::size_t capacity) c
     if (at == NotFound)
         return text;
 
-    // A pair that does not grow never lets the written text (plus the replacement bytes still
-    // to be read) overtake the reading position, so it works in the text's own buffer.
+    // The settled text is written from the front of the buffer, and what is still to be read of
+    // the given text stands at the buffer's very end. So while the whole current text fits in
+    // the buffer, writing never overtakes reading. A pair that does not grow the text always
+    // fits in the text's own buffer; one that grows uses the room the buffer has beyond the
+    // text, and the buffer grows by half whenever the text outgrows it.
     const bool grows = rSize > m;
     const std::size_t growth = grows ? rSize - m : 0;
-    AnsiString grown;
-    const char* in = text.data();
-    char* out = text.data();
-    if (grows) {
-        // Room for moderate growth without copying; more grows the buffer by half each time.
-        const std::size_t room = size < capacity ? capacity - size : 0;
-        grown.resize(size + std::min(room, std::max(size / 8, 4 * growth)));
-        std::memcpy(grown.data(), in, at);
-        out = grown.data();
-    }
-
     std::size_t length = size; // of the whole current text, settled and still to be read
     std::size_t written = at;
     std::size_t read = at + m;
+    char* out = text.data();
+    const char* in = out; // in + i is byte i of the given text, for every i from read on
+
+    auto resizeBuffer = [&](std::size_t bufferSize) {
+        const std::size_t unread = size - read;
+        if (bufferSize <= text.capacity()) {
+            const std::size_t oldSize = text.size();
+            text.resize(bufferSize);
+            out = text.data();
+            std::memmove(out + bufferSize - unread, out + oldSize - unread, unread);
+        } else {
+            AnsiString larger;
+            larger.resize(bufferSize);
+            std::memcpy(larger.data(), out, written);
+            std::memcpy(larger.data() + bufferSize - unread, in + read, unread);
+            text = std::move(larger);
+            out = text.data();
+        }
+        in = out + bufferSize - size;
+    };
+    if (grows) {
+        // Room for moderate growth from the start; the text's own buffer serves when it has it.
+        const std::size_t room = size < capacity ? capacity - size : 0;
+        const std::size_t wanted = size + std::min(room, std::max(size / 8, 4 * growth));
+        const std::size_t own = std::min(text.capacity(), wanted);
+        resizeBuffer(own >= size + growth ? own : wanted);
+    }
+
     std::vector<std::size_t> pending;
     std::size_t state = 0;
 
@@ -176,10 +208,8 @@ AnsiString TReplacePair::ApplyUntilGone(AnsiString text, std::size_t capacity) c
             if (growth > capacity || length > capacity - growth)
                 ThrowTooLarge();
             length += growth;
-            if (grown.size() < length) {
-                grown.resize(std::max(length, std::min(capacity, grown.size() / 2 * 3)));
-                out = grown.data();
-            }
+            if (text.size() < length)
+                resizeBuffer(std::max(length, std::min(capacity, text.size() / 2 * 3)));
         } else {
             length -= m - rSize;
         }
@@ -222,7 +252,9 @@ AnsiString TReplacePair::ApplyUntilGone(AnsiString text, std::size_t capacity) c
         } else {
             at = Find(in, read, size);
             const std::size_t end = at == NotFound ? size : at;
-            std::memmove(out + written, in + read, end - read);
+            // A pair of equal length leaves every byte where it stands.
+            if (out + written != in + read)
+                std::memmove(out + written, in + read, end - read);
             written += end - read;
             if (at == NotFound)
                 break;
@@ -231,10 +263,6 @@ AnsiString TReplacePair::ApplyUntilGone(AnsiString text, std::size_t capacity) c
         }
     }
 
-    if (grows) {
-        grown.resize(written);
-        return grown;
-    }
     text.resize(written);
     return text;
 }

@@ -30,7 +30,9 @@ public:
     const AnsiString& Replacement() const noexcept { return FReplacement; }
 
     // The text with the replacements made. A text without any occurrence comes back in its own
-    // buffer (move it in to keep it).
+    // buffer (move it in to keep it). Under the restart rule the replacements are made in that
+    // buffer as well, as long as its capacity holds the growing text (reserve room to keep a
+    // growing pair from allocating).
     AnsiString Apply(AnsiString text, std::size_t capacity) const;
 
 private:
