@@ -30,7 +30,6 @@ std::string RoundTrip(const TTempDir& dir, const std::string& source, const TLea
     return ReadBytes(dir / "out.htm");
 }
 
-
 class DocumentBuffer : public ::testing::Test {
 protected:
     void SetUp() override { SetSystemCodePage(TCodePage::FromCodeset("UTF-8")); }
