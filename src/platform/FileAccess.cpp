@@ -107,6 +107,10 @@ TFileHandle CreateOutputFile(const AnsiString& name, const TFileIdentities& keep
         RaiseCreateError(name);
     if (IsOneOf(st, keepUnchanged))
         RaiseCreateError(name);
+    // An empty file needs no truncation, and on ext4 truncating one would still make its close
+    // start writing back at once.
+    if (st.st_size == 0)
+        return file;
     int rc;
     do {
         rc = ftruncate(file.Fd(), 0);
