@@ -14,9 +14,9 @@
 #include "CodePage.h"
 #include "Corpus.h"
 #include "TApplication.h"
+#include "Typing.h"
 #include "Unit1.h"
 
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -81,22 +81,6 @@ private:
     TClock::time_point FStart;
     rusage FUsage{};
 };
-
-// ASCII goes in key by key; Japanese arrives as an input method commits it.
-void TypeInto(QLineEdit* edit, const QString& text)
-{
-    bool ascii = true;
-    for (QChar ch : text)
-        ascii = ascii && ch.unicode() < 0x80;
-    if (ascii) {
-        QTest::keyClicks(edit, text);
-        return;
-    }
-    edit->setFocus();
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QApplication::sendEvent(edit, &commit);
-}
 
 // The window as a user leaves it just before the press: started in the folder, shown, the rows
 // typed in.

@@ -4,8 +4,8 @@
 #include "FolderWatch.h"
 #include "FormAccess.h"
 #include "TestFiles.h"
+#include "Typing.h"
 
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,22 +76,6 @@ public:
                               Form->Edit6, Form->Edit7, Form->Edit8, Form->Edit9, Form->Edit10};
         TypeInto(boxes[2 * (row - 1)], search);
         TypeInto(boxes[2 * (row - 1) + 1], replacement);
-    }
-
-    // ASCII goes in key by key; Japanese arrives as an input method commits it.
-    static void TypeInto(QLineEdit* edit, const QString& text)
-    {
-        bool ascii = true;
-        for (QChar ch : text)
-            ascii = ascii && ch.unicode() < 0x80;
-        if (ascii) {
-            QTest::keyClicks(edit, text);
-            return;
-        }
-        edit->setFocus();
-        QInputMethodEvent commit;
-        commit.setCommitString(text);
-        QApplication::sendEvent(edit, &commit);
     }
 
     // Presses the button; returns the texts of the error boxes the press brought up.
