@@ -171,8 +171,7 @@ void TForm1::ApplyPairs()
     // The working text keeps its storage from page to page, with room for the pairs to grow the
     // text in place; once the first pages have sized it, the copy allocates nothing.
     const AnsiString& document = Memo1.Text();
-    if (WorkText.capacity() < document.size() + document.size() / 8)
-        WorkText.reserve(StorageFor(document.size(), document.size() / 8));
+    ReserveRoom(WorkText, document.size(), document.size() / 8);
     WorkText.assign(document);
     for (int j = PairCount; j >= 1; --j)
         WorkText = ReplaceAll(std::move(WorkText), PairTexts[2 * (j - 1)],

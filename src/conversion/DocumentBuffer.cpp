@@ -23,11 +23,7 @@ void TDocumentBuffer::LoadDocument(const AnsiString& name)
     if (FText.empty())
         bytes.swap(FText);
     const auto count = static_cast<std::size_t>(size);
-    if (bytes.capacity() < count + count / 16) {
-        // Too small: it goes first, so that the larger can take its place.
-        AnsiString().swap(bytes);
-        bytes.reserve(StorageFor(count, count / 16));
-    }
+    ReserveRoom(bytes, count, count / 16);
     bytes.resize(count);
     ReadWhole(file, bytes.data(), bytes.size());
     AnsiString text = NormaliseLineBreaks(std::move(bytes), FLeadBytes);
@@ -40,29 +36,16 @@ void TDocumentBuffer::LoadDocument(const AnsiString& name)
 
 void TDocumentBuffer::AddLine(const AnsiString& line)
 {
-    if (!FText.empty()) {
-        AddLine(AnsiString(line));
-        return;
-    }
-    // Into the buffer's own storage, sized once: no copy of the line that the buffer then
-    // takes over, and no second allocation for the line break.
-    FText.reserve(line.size() + 2);
-    FText.assign(line);
-    FText += "\r\n";
-}
-
-void TDocumentBuffer::AddLine(AnsiString&& line)
-{
-    // The program only ever adds a line to the empty buffer; on a buffer that holds text the new
-    // line goes behind it, as a line list would put it.
-    line += "\r\n";
+    // The program only ever adds a line to the empty buffer, and then the line goes into the
+    // buffer's own storage, sized once. On a buffer that holds text the new line goes behind it,
+    // as a line list would put it.
     if (FText.empty()) {
-        FText = std::move(line);
-        return;
-    }
-    if (FText.size() < 2 || FText.compare(FText.size() - 2, 2, "\r\n") != 0)
+        FText.reserve(line.size() + 2);
+    } else if (FText.size() < 2 || FText.compare(FText.size() - 2, 2, "\r\n") != 0) {
         FText += "\r\n";
+    }
     FText += line;
+    FText += "\r\n";
 }
 
 void TDocumentBuffer::SaveDocument(const AnsiString& name,

@@ -31,7 +31,6 @@ public:
 
     // Adds a line to the empty buffer: the text becomes `line` followed by CR LF.
     void AddLine(const AnsiString& line);
-    void AddLine(AnsiString&& line);
 
     // Writes the whole text to the file, created or replaced. Raises EFCreateError when it
     // cannot be created (see CreateOutputFile; nothing is written) and EWriteError when not every
@@ -54,4 +53,15 @@ inline std::size_t StorageFor(std::size_t size, std::size_t growth) noexcept
     constexpr std::size_t step = std::size_t{64} << 10;
     const std::size_t storage = size + growth + 1;
     return storage + (step - storage % step) % step - 1;
+}
+
+// Makes sure `text` has storage for `size` bytes plus `growth`, in the steps of StorageFor. Storage
+// that is too small goes first, with what it holds, so that the larger can take its place in the
+// heap; the caller fills the text afterwards.
+inline void ReserveRoom(AnsiString& text, std::size_t size, std::size_t growth)
+{
+    if (text.capacity() >= size + growth)
+        return;
+    AnsiString().swap(text);
+    text.reserve(StorageFor(size, growth));
 }
